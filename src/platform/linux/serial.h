@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+#include "platform/platform.h"
+
+namespace morsello::platform::linux_backend {
+
+// Serial ports through termios. "COMn" names /dev/ttyS{n-1} under the device
+// directory; a name beginning with "/" is a device path.
+class TermiosSerial final : public Serial {
+ public:
+  explicit TermiosSerial(std::string device_dir = "/dev") : dev_dir_(std::move(device_dir)) {}
+  std::unique_ptr<SerialConnection> open(const std::string& name,
+                                         const SerialSettings& settings) override;
+  std::vector<std::string> extra_port_names() override;
+
+ private:
+  std::string dev_dir_;
+};
+
+}  // namespace morsello::platform::linux_backend
