@@ -130,7 +130,7 @@ std::optional<platform::Event> SimPlatform::take_pending() {
   }
   if (tick_due) {
     // Ticks do not pile up: one is pending however late it is taken.
-    timer_next_ = std::max(*timer_next_ + timer_period_, now_ + 1);
+    *timer_next_ += ((now_ - *timer_next_) / timer_period_ + 1) * timer_period_;
     return platform::Event{platform::EventKind::Timer, timer_window_, timer_id_};
   }
   return std::nullopt;
@@ -180,13 +180,14 @@ void SimPlatform::record_widget(const WidgetSpec& spec) {
 }
 
 const WidgetRecord* SimPlatform::widget(int number) const {
-  const auto it = widgets_.find(number);
-  return it == widgets_.end() ? nullptr : &it->second;
+  const auto& screen = shut_down_ ? final_screen_ : widgets_;
+  const auto it = screen.find(number);
+  return it == screen.end() ? nullptr : &it->second;
 }
 
 std::vector<WidgetRecord> SimPlatform::widgets_of(int window) const {
   std::vector<WidgetRecord> out;
-  for (const auto& [n, rec] : widgets_)
+  for (const auto& [n, rec] : shut_down_ ? final_screen_ : widgets_)
     if (rec.spec.window == window) out.push_back(rec);
   std::sort(out.begin(), out.end(), [](auto& a, auto& b) { return a.order < b.order; });
   return out;
@@ -202,6 +203,11 @@ std::vector<std::string> SimPlatform::open_ports() const {
   for (const auto& [name, port] : ports_)
     if (port.open) out.push_back(name);
   return out;
+}
+
+int SimPlatform::port_opens(const std::string& name) const {
+  const auto it = ports_.find(name);
+  return it == ports_.end() ? 0 : it->second.opens;
 }
 
 std::optional<std::string> SimPlatform::file(const std::string& name) const {

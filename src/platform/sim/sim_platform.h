@@ -95,7 +95,8 @@ class SimPlatform {
   // ---- what happened
   std::int64_t now() const { return now_; }
   LocalTime local_time(std::int64_t t) const;
-  const WidgetRecord* widget(int number) const;  // as it stands now
+  // As it stands now; after the end of the program, as it stood at shutdown.
+  const WidgetRecord* widget(int number) const;
   std::vector<WidgetRecord> widgets_of(int window) const;  // in creation order
   bool window_open(int number) const { return windows_.count(number) != 0; }
   int window_opens(int number) const;
@@ -106,6 +107,7 @@ class SimPlatform {
   const std::vector<Box>& boxes() const { return boxes_; }
   const std::vector<FontRecord>& fonts() const { return fonts_; }
   std::vector<std::string> open_ports() const;
+  int port_opens(const std::string& name) const;
   int pumps() const { return pumps_; }
   int examinations() const { return examinations_; }
   bool shut_down() const { return shut_down_; }
@@ -146,6 +148,7 @@ class SimPlatform {
     std::int64_t present_from = 0;
     bool held_elsewhere = false;
     bool open = false;
+    int opens = 0;
   };
 
   void log(std::string line);
@@ -172,6 +175,7 @@ class SimPlatform {
   std::map<int, int> window_opens_;
   int foreground_ = 0;
   std::map<int, WidgetRecord> widgets_;
+  std::map<int, WidgetRecord> final_screen_;
   std::uint64_t widget_seq_ = 0;
   std::deque<WidgetRecord> creations_;
   std::optional<std::int64_t> timer_next_;

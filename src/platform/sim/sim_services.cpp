@@ -100,6 +100,7 @@ void SimPlatform::SimGui::message_box(const std::string& title, const std::strin
 }
 
 void SimPlatform::SimGui::shutdown() {
+  s_.final_screen_ = s_.widgets_;
   while (!s_.windows_.empty()) close_window(*s_.windows_.begin());
   s_.shut_down_ = true;
   s_.log("shut down");
@@ -149,6 +150,7 @@ std::unique_ptr<platform::SerialConnection> SimPlatform::SimSerial::open(
       settings.rts_cts_flow || settings.rts_on)
     return nullptr;
   it->second.open = true;
+  ++it->second.opens;
   s_.log("port " + name + " opened");
   SimPlatform& s = s_;
   return std::make_unique<SimConnection>(
