@@ -178,11 +178,12 @@ TEST_F(Story, AThousandRebuildsLeaveDepthAndHeapWhereTheyWere) {
   ASSERT_EQ(heap.size(), 1001u);
   EXPECT_EQ(frames[1], frames[1000]);
   EXPECT_EQ(frames[0], frames[1000]);
-  // The first rounds may still settle lazily made buffers; after that, not a
-  // byte more.
-  EXPECT_LE(heap[1000], heap[1]);
-  EXPECT_EQ(heap[10], heap[1000]) << "after the tenth rebuild: " << heap[10]
-                                  << ", after the thousandth: " << heap[1000];
+  // Whether the clock label of the new window exists yet at that moment
+  // moves the figure by a few bytes; a leak of even one byte a rebuild would
+  // show as a thousand.
+  const auto [lo, hi] = std::minmax_element(heap.begin() + 10, heap.end());
+  EXPECT_LE(*hi - *lo, 64) << "heap between " << *lo << " and " << *hi << " bytes";
+  EXPECT_LE(heap[1000], *std::max_element(heap.begin() + 10, heap.begin() + 100));
 }
 
 }  // namespace

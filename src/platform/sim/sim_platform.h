@@ -87,10 +87,11 @@ class SimPlatform {
   void fail_keyboard() { keyboard_fails_ = true; }
   void fail_file_reads(bool on) { reads_fail_ = on; }
   void fail_file_writes(bool on) { writes_fail_ = on; }
-  // An oversleeping system: each wait may last up to `ms` longer, but never
-  // past a whole minute of local time or a change of the scripted keyboard.
-  // Lets day-long waits replay quickly.
-  void set_oversleep(std::int64_t ms) { oversleep_ = ms; }
+  // A machine that oversleeps short polls: a wait of 1 ms lasts until the
+  // next whole minute of local time or the next change of the scripted
+  // keyboard, whichever comes first. Lets day-long waits replay in a blink;
+  // longer waits keep their exact length.
+  void stretch_short_waits(bool on) { stretch_ = on; }
 
   // ---- what happened
   std::int64_t now() const { return now_; }
@@ -117,6 +118,8 @@ class SimPlatform {
   void write_file(const std::string& name, const std::string& bytes) const;
   // Called at every blocking wait for an event, for tests that measure there.
   void on_wait(std::function<void()> f) { on_wait_ = std::move(f); }
+  // Called at every keyboard examination.
+  void on_examination(std::function<void()> f) { on_exam_ = std::move(f); }
   // Keep at most this many recorded creations and timeline lines (0: none).
   void set_record_limit(std::size_t n) { record_limit_ = n; }
   // Everything recorded, in time order, for a failing test to print.
@@ -161,8 +164,8 @@ class SimPlatform {
 
   std::int64_t now_ = 0;
   std::int64_t start_epoch_s_ = 0;  // local time of virtual 0, as seconds of a proleptic calendar
-  std::int64_t deadline_ = 24LL * 3600 * 1000 * 30;
-  std::int64_t oversleep_ = 0;
+  std::int64_t deadline_ = 2LL * 3600 * 1000;  // a forgotten Escape fails fast
+  bool stretch_ = false;
   std::size_t record_limit_ = 200000;
 
   std::vector<Scripted> script_;  // kept sorted by (t, seq)
@@ -185,6 +188,7 @@ class SimPlatform {
   int examinations_ = 0;
   std::uintptr_t last_wait_frame_ = 0;
   std::function<void()> on_wait_;
+  std::function<void()> on_exam_;
 
   std::map<std::string, Port> ports_;
   std::vector<std::string> extra_ports_;

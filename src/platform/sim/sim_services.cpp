@@ -110,6 +110,7 @@ void SimPlatform::SimGui::shutdown() {
 
 std::optional<bool> SimPlatform::SimKeyboard::escape_down(int main_window) {
   ++s_.examinations_;
+  if (s_.on_exam_) s_.on_exam_();
   const bool other = std::any_of(s_.other_in_front_.begin(), s_.other_in_front_.end(),
                                  [&](auto r) { return s_.now_ >= r.first && s_.now_ < r.second; });
   if (other || s_.foreground_ != main_window || !s_.window_open(main_window)) return std::nullopt;
@@ -217,12 +218,11 @@ void SimPlatform::SimAudio::shutdown() { s_.log("audio shut down"); }
 void SimPlatform::SimClock::sleep_ms(std::int64_t ms) {
   if (ms <= 0) return;
   std::int64_t until = s_.now_ + ms;
-  if (s_.oversleep_ > 0) {
+  if (s_.stretch_ && ms == 1) {
     const std::int64_t minute = 60000;
     const std::int64_t local_ms = s_.start_epoch_s_ * 1000 + s_.now_;
     const std::int64_t next_minute = s_.now_ + (minute - local_ms % minute);
-    until = std::min({until + s_.oversleep_, std::max(until, next_minute),
-                      std::max(until, s_.next_keyboard_change(s_.now_))});
+    until = std::max(until, std::min(next_minute, s_.next_keyboard_change(s_.now_)));
   }
   s_.advance_to(until);
 }
