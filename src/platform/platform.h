@@ -108,12 +108,12 @@ class Keyboard {
 
 // ---------------------------------------------------------------- serial
 
-enum class Parity { None };
+enum class Parity { NoParity };  // not "None": X11 defines that as a macro
 
 struct SerialSettings {
   int baud = 9600;
   int data_bits = 8;
-  Parity parity = Parity::None;
+  Parity parity = Parity::NoParity;
   int stop_bits = 1;
   bool rts_cts_flow = false;  // output flow control by CTS
   bool rts_on = false;        // RTS asserted; DTR, DSR and XON/XOFF left as found

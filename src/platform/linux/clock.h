@@ -7,15 +7,23 @@
 
 namespace morsello::platform::linux_backend {
 
-// When a wait begins this close to the end of the previous one, it is counted
-// from that end rather than from now, so that the short work between the waits
-// of a message does not add up.
-inline constexpr std::int64_t kScheduleToleranceNs = 2'000'000;
+// Where the previous wait stood: the deadline it waited for and the moment it
+// actually returned (a little later: wake-ups are late).
+struct WaitMark {
+  std::int64_t deadline = 0;
+  std::int64_t returned = 0;
+};
+
+// A wait that begins less than this after the previous one returned is counted
+// from that one's deadline, so that the short work between the waits of a
+// message does not add up...
+inline constexpr std::int64_t kWorkToleranceNs = 2'000'000;
+// ...as long as that leaves it less than this behind its schedule.
+inline constexpr std::int64_t kBehindToleranceNs = 5'000'000;
 
 // The absolute CLOCK_MONOTONIC deadline of a wait of `ms` that begins at `now`,
-// given where the previous wait ended (empty before the first).
-std::int64_t wait_deadline(std::optional<std::int64_t> previous_deadline, std::int64_t now,
-                           std::int64_t ms);
+// given the previous wait (empty before the first).
+std::int64_t wait_deadline(std::optional<WaitMark> previous, std::int64_t now, std::int64_t ms);
 
 // Local wall-clock time and millisecond waits.
 class LinuxClock final : public Clock {
@@ -24,7 +32,7 @@ class LinuxClock final : public Clock {
   void sleep_ms(std::int64_t ms) override;
 
  private:
-  std::optional<std::int64_t> previous_deadline_;
+  std::optional<WaitMark> previous_;
 };
 
 }  // namespace morsello::platform::linux_backend

@@ -1,13 +1,15 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "platform/platform.h"
 
 namespace morsello::platform::linux_backend {
 
-// Serial ports through termios. "COMn" names /dev/ttyS{n-1} under the device
-// directory; a name beginning with "/" is a device path.
+// Serial ports through termios. "COMn" names <device dir>/ttyS{n-1}; a name
+// beginning with "/" is a device path.
 class TermiosSerial final : public Serial {
  public:
   explicit TermiosSerial(std::string device_dir = "/dev") : dev_dir_(std::move(device_dir)) {}
@@ -16,6 +18,9 @@ class TermiosSerial final : public Serial {
   std::vector<std::string> extra_port_names() override;
 
  private:
+  // The device a port name stands for; empty when it names none.
+  std::optional<std::string> device_path(const std::string& name) const;
+
   std::string dev_dir_;
 };
 
