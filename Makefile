@@ -4,7 +4,7 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= 2
 
-.PHONY: deps build run test test-unit test-asan bench clean
+.PHONY: deps build run test test-asan bench clean
 
 deps:
 	@scripts/install-deps
@@ -26,11 +26,27 @@ test-asan: deps $(ASAN_BUILD)/CMakeCache.txt
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
-test: build test-asan
+test: build test-asan test-windows
 	ctest --test-dir $(BUILD) --output-on-failure
 
 bench: build
 	bench/keying
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(WIN_BUILD)
+
+# morsello.exe for Windows, cross-built with mingw-w64, and its end-to-end
+# tests under Wine.
+WIN_BUILD ?= build-windows
+
+.PHONY: windows test-windows
+
+$(WIN_BUILD)/CMakeCache.txt:
+	cmake -S . -B $(WIN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORSELLO_BACKEND=windows \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
+
+windows: deps $(WIN_BUILD)/CMakeCache.txt
+	cmake --build $(WIN_BUILD) -j $(JOBS)
+
+test-windows: windows
+	ctest --test-dir $(WIN_BUILD) --output-on-failure -L windows

@@ -4,12 +4,13 @@
 #include <cstdio>
 
 #include "core/shell/shell.h"
-#include "platform/linux/audio.h"
 #include "platform/linux/clock.h"
 #include "platform/linux/files.h"
 #include "platform/linux/gui.h"
 #include "platform/linux/keyboard.h"
+#include "platform/linux/quiet_sound_libraries.h"
 #include "platform/linux/serial.h"
+#include "platform/sound/audio.h"
 
 int main() {
   using namespace morsello::platform::linux_backend;
@@ -21,8 +22,9 @@ int main() {
   FltkGui gui;
   X11Keyboard keyboard(gui);
   TermiosSerial serial;
-  MiniaudioAudio audio;
-  AudioBeeper beeper(audio);
+  quiet_sound_libraries();
+  morsello::platform::sound::MiniaudioAudio audio;
+  morsello::platform::sound::AudioBeeper beeper(audio);
   LinuxClock clock;
   PosixFiles files;
   morsello::platform::Platform platform{gui, keyboard, serial, audio, clock, beeper, files};

@@ -6,7 +6,7 @@
 
 #include "platform/platform.h"
 
-namespace morsello::platform::linux_backend {
+namespace morsello::platform::sound {
 
 // Sound output through miniaudio on the default output device: one voice, the
 // looped side tone, switched on and off at exact output frames.
@@ -45,4 +45,4 @@ class AudioBeeper final : public Beeper {
   MiniaudioAudio& audio_;
 };
 
-}  // namespace morsello::platform::linux_backend
+}  // namespace morsello::platform::sound

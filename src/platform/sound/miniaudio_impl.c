@@ -3,4 +3,4 @@
 // library picks its backend at run time: PulseAudio, ALSA, JACK, then a null
 // device that plays into nothing, so a machine without sound still starts.
 #define MINIAUDIO_IMPLEMENTATION
-#include "platform/linux/miniaudio_setup.h"
+#include "platform/sound/miniaudio_setup.h"

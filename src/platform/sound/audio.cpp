@@ -1,24 +1,23 @@
 // Sound output through miniaudio's low-level device on the default output
-// (PulseAudio, ALSA, ... or miniaudio's null device when there is none, so
-// keying goes on silently). Linux promises no output latency, so the onset
-// delay is whatever the sound server adds; a test here cannot hear the tone.
+// (PulseAudio or ALSA on Linux, WASAPI on Windows, or miniaudio's null device
+// when there is none, so keying goes on silently). No system promises an
+// output latency, so the onset delay is whatever the sound server adds; a unit
+// test cannot hear the tone (the end-to-end tests capture it).
 //
 // Not ma_engine: its sounds start and stop only at the boundary of a processing
 // chunk, which quantises every tone to the device period (50 ms dots came out
 // between 37.5 and 56 ms on PulseAudio's 18.75 ms period). Our own data callback
 // plays the one voice and switches it at exact frames instead (tone_gate.h).
-#include "platform/linux/audio.h"
+#include "platform/sound/audio.h"
 
-#include <dlfcn.h>
-#include <time.h>
-
-#include <cerrno>
+#include <chrono>
 #include <cmath>
+#include <thread>
 
-#include "platform/linux/miniaudio_setup.h"
-#include "platform/linux/tone_gate.h"
+#include "platform/sound/miniaudio_setup.h"
+#include "platform/sound/tone_gate.h"
 
-namespace morsello::platform::linux_backend {
+namespace morsello::platform::sound {
 
 namespace {
 
@@ -33,44 +32,22 @@ constexpr ma_uint32 kPeriodMs = 25;
 constexpr std::uint64_t kWarmUpCallbacks = 8;
 constexpr std::int64_t kNsPerMs = 1'000'000;
 
+// The one clock of the tone gate: the UI thread stamps its requests with it
+// and the audio callback places them by it.
 std::int64_t monotonic_now() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
 }
 
 void sleep_until(std::int64_t t_ns) {
-  timespec until{};
-  until.tv_sec = static_cast<time_t>(t_ns / 1'000'000'000);
-  until.tv_nsec = static_cast<long>(t_ns % 1'000'000'000);
-  while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
-  }
+  std::this_thread::sleep_until(
+      std::chrono::steady_clock::time_point(std::chrono::nanoseconds(t_ns)));
 }
 
 void on_data(ma_device* device, void* output, const void*, ma_uint32 frames) {
   static_cast<ToneGate*>(device->pUserData)
       ->render(static_cast<float*>(output), frames, monotonic_now());
-}
-
-void no_alsa_message(const char*, int, const char*, int, const char*, ...) {}
-void no_jack_message(const char*) {}
-
-// On the way to a working backend, ALSA and JACK print every failed attempt
-// to stderr; sound failures are silent here. miniaudio loads these libraries
-// itself, so ours are the same handles and their message hooks apply to it.
-void silence_sound_libraries() {
-  if (void* alsa = dlopen("libasound.so.2", RTLD_NOW)) {
-    using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
-    if (auto set = reinterpret_cast<int (*)(Handler)>(dlsym(alsa, "snd_lib_error_set_handler"))) {
-      set(no_alsa_message);
-    }
-  }
-  if (void* jack = dlopen("libjack.so.0", RTLD_NOW)) {
-    using Hook = void (*)(void (*)(const char*));
-    for (const char* name : {"jack_set_error_function", "jack_set_info_function"}) {
-      if (auto set = reinterpret_cast<Hook>(dlsym(jack, name))) set(no_jack_message);
-    }
-  }
 }
 
 // Signed little-endian samples of 16 or 24 bits as floats; empty when the
@@ -166,7 +143,6 @@ bool MiniaudioAudio::start() {
   if (e.state == State::Started) return true;
   if (e.state != State::NotStarted) return false;
 
-  silence_sound_libraries();
   ma_device_config config = ma_device_config_init(ma_device_type_playback);
   config.playback.format = ma_format_f32;
   config.playback.channels = 1;
@@ -244,4 +220,4 @@ void AudioBeeper::beep(int hz, int ms) {
   audio_.play_for(std::move(period), ms);
 }
 
-}  // namespace morsello::platform::linux_backend
+}  // namespace morsello::platform::sound

@@ -1,6 +1,6 @@
 // The side tone's frame-exact switch, driven by a simulated output device whose
 // callbacks come late by random amounts, in chunks unrelated to the requests.
-#include "platform/linux/tone_gate.h"
+#include "platform/sound/tone_gate.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-namespace morsello::platform::linux_backend {
+namespace morsello::platform::sound {
 namespace {
 
 constexpr int kRate = 48000;
@@ -182,4 +182,4 @@ TEST(ToneGate, AFullQueueRefusesStartsButNeverAStop) {
 }
 
 }  // namespace
-}  // namespace morsello::platform::linux_backend
+}  // namespace morsello::platform::sound

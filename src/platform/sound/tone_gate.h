@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace morsello::platform::linux_backend {
+namespace morsello::platform::sound {
 
 // One period of a tone, played looped. Read by the audio thread while it plays.
 struct Tone {
@@ -93,4 +93,4 @@ class ToneGate {
 // from the first callback at `t_ref_ns`, plus `anchor` frames.
 std::int64_t frame_for(std::int64_t t_ns, std::int64_t t_ref_ns, int rate, std::int64_t anchor);
 
-}  // namespace morsello::platform::linux_backend
+}  // namespace morsello::platform::sound

@@ -2,7 +2,7 @@
 // miniaudio's null device, which plays into nothing at the real pace. Whether
 // a tone is heard, and how exactly, is for the end-to-end tests with a
 // PulseAudio sink; the switching arithmetic is tested in tone_gate_test.
-#include "platform/linux/audio.h"
+#include "platform/sound/audio.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <cmath>
 #include <vector>
 
-namespace morsello::platform::linux_backend {
+namespace morsello::platform::sound {
 namespace {
 
 using Steady = std::chrono::steady_clock;
@@ -107,4 +107,4 @@ TEST(AudioBeeper, BeepsForItsLengthOrNotAtAll) {
 }
 
 }  // namespace
-}  // namespace morsello::platform::linux_backend
+}  // namespace morsello::platform::sound

@@ -1,9 +1,9 @@
-#include "platform/linux/tone_gate.h"
+#include "platform/sound/tone_gate.h"
 
 #include <algorithm>
 #include <cmath>
 
-namespace morsello::platform::linux_backend {
+namespace morsello::platform::sound {
 
 namespace {
 
@@ -126,4 +126,4 @@ void ToneGate::render(float* out, std::uint32_t frames, std::int64_t now_ns) {
   callbacks_.fetch_add(1, std::memory_order_release);
 }
 
-}  // namespace morsello::platform::linux_backend
+}  // namespace morsello::platform::sound
