@@ -107,6 +107,7 @@ class Session:
         self.window_manager = window_manager
         self.procs = []  # (what, Popen), stopped in reverse order
         self.windows = []  # OtherWindow, closed at the end
+        self.cleanups = []  # callables run at the end, before the processes stop
         self.artifacts = artifacts_dir(name)
         self.home = tempfile.mkdtemp(prefix="morsello-home-")
         self.workdir = tempfile.mkdtemp(prefix="morsello-work-")
@@ -193,6 +194,9 @@ class Session:
         for window in self.windows:
             window.close()
         self.windows = []
+        for cleanup in reversed(self.cleanups):
+            cleanup()
+        self.cleanups = []
         for what, proc in reversed(self.procs):
             stop(proc)
         self.procs = []

@@ -370,7 +370,10 @@ def case_first_tone_not_lost():
         bursts = tone_bursts(recording)
         print("tones (start ms, length ms):", bursts)
         check(len(bursts) == len(text), "%d tones for %d dots" % (len(bursts), len(text)))
-        check(all(abs(length - u) <= 5 for _, length in bursts),
+        # Whole dots, none cut short by a waking output. Wine's WASAPI on
+        # PulseAudio adds its own jitter to the ends, more on a busy machine
+        # (66 ms seen beside a parallel build), so the length bound is loose.
+        check(all(u - 5 <= length <= u + 10 for _, length in bursts),
               "a tone is not %d ms long: %s" % (u, bursts))
         p.hold_escape()
         check(p.wait_exit() == 0, "exit code %s" % p.proc.returncode)
