@@ -182,6 +182,9 @@ TEST_F(Story, AThousandRebuildsLeaveDepthAndHeapWhereTheyWere) {
   // moves the figure by a few bytes; a leak of even one byte a rebuild would
   // show as a thousand.
   const auto [lo, hi] = std::minmax_element(heap.begin() + 10, heap.end());
+  RecordProperty("heap_bytes_after_rebuild_1", std::to_string(heap[1]));
+  RecordProperty("heap_bytes_after_rebuild_1000", std::to_string(heap[1000]));
+  RecordProperty("heap_bytes_spread_from_rebuild_10", std::to_string(*hi - *lo));
   EXPECT_LE(*hi - *lo, 64) << "heap between " << *lo << " and " << *hi << " bytes";
   EXPECT_LE(heap[1000], *std::max_element(heap.begin() + 10, heap.begin() + 100));
 }
