@@ -61,6 +61,7 @@ void LinuxClock::sleep_ms(std::int64_t ms) {
   constexpr std::int64_t kMaxMs = std::int64_t{1} << 40;
   if (ms > kMaxMs) ms = kMaxMs;
   const std::int64_t deadline = wait_deadline(previous_, monotonic_now(), ms);
+  if (before_wait_) before_wait_();
   timespec until{};
   until.tv_sec = static_cast<time_t>(deadline / kNsPerSecond);
   until.tv_nsec = static_cast<long>(deadline % kNsPerSecond);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 #include "platform/platform.h"
@@ -30,9 +31,13 @@ class LinuxClock final : public Clock {
  public:
   LocalTime local_now() override;
   void sleep_ms(std::int64_t ms) override;
+  // Work done at the start of every wait, once its deadline is fixed, so that
+  // it takes its time from the wait (the repaint of changed labels).
+  void set_before_wait(std::function<void()> f) { before_wait_ = std::move(f); }
 
  private:
   std::optional<WaitMark> previous_;
+  std::function<void()> before_wait_;
 };
 
 }  // namespace morsello::platform::linux_backend

@@ -183,8 +183,11 @@ void FltkGui::create_widget(const WidgetSpec& spec) {
   Fl_Widget* widget = make_widget(spec, font(spec.font));
   window->insert(*widget, index);
   widgets_[spec.number] = {widget, spec.window};
+  // Drawn at the start of the program's next wait (LinuxClock's before-wait
+  // hook) or event wait: during a message that is the wait right after the
+  // label changed, so the operator sees it at once while the drawing time
+  // falls inside a wait instead of lengthening the element.
   widget->redraw();
-  Fl::flush();  // on screen now: the program may not take input for a while
 }
 
 std::string FltkGui::field_text(int number) {

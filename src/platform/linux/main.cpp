@@ -24,8 +24,11 @@ int main() {
   TermiosSerial serial;
   quiet_sound_libraries();
   morsello::platform::sound::MiniaudioAudio audio;
-  morsello::platform::sound::AudioBeeper beeper(audio);
+  // Labels changed during blocking work are drawn as the next wait begins.
+  const auto repaint = [&gui] { gui.surface_present(); };
+  morsello::platform::sound::AudioBeeper beeper(audio, repaint);
   LinuxClock clock;
+  clock.set_before_wait(repaint);
   PosixFiles files;
   morsello::platform::Platform platform{gui, keyboard, serial, audio, clock, beeper, files};
   return morsello::run_program(platform);

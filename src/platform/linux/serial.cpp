@@ -148,11 +148,17 @@ std::int64_t monotonic_ms() {
 
 class TermiosConnection final : public SerialConnection {
  public:
-  TermiosConnection(int fd, const SerialSettings& s)
+  TermiosConnection(int fd, const SerialSettings& s, std::shared_ptr<std::set<dev_t>> held,
+                    dev_t device)
       : fd_(fd),
         timeout_constant_ms_(s.write_timeout_constant_ms),
-        timeout_per_byte_ms_(s.write_timeout_per_byte_ms) {}
+        timeout_per_byte_ms_(s.write_timeout_per_byte_ms),
+        held_(std::move(held)),
+        device_(device) {
+    held_->insert(device_);
+  }
   ~TermiosConnection() override {
+    held_->erase(device_);
     (void)::ioctl(fd_, TIOCNXCL);  // the exclusive mode would outlive us otherwise
     ::close(fd_);                  // also drops the lock
   }
@@ -184,6 +190,8 @@ class TermiosConnection final : public SerialConnection {
   int fd_;
   std::int64_t timeout_constant_ms_;
   std::int64_t timeout_per_byte_ms_;
+  std::shared_ptr<std::set<dev_t>> held_;
+  dev_t device_;
 };
 
 }  // namespace
@@ -199,6 +207,12 @@ std::unique_ptr<SerialConnection> TermiosSerial::open(const std::string& name,
                                                       const SerialSettings& settings) {
   const auto path = device_path(name);
   if (!path) return nullptr;
+  // The keying line asks for its port before every byte; a port this process
+  // already holds is refused without touching the device, which costs a few
+  // milliseconds of the element's timing otherwise. The lock below still
+  // refuses it should two names lead to one device unseen here.
+  struct stat st {};
+  if (::stat(path->c_str(), &st) == 0 && held_->count(st.st_rdev) != 0) return nullptr;
   const int fd = ::open(path->c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return nullptr;
   // TIOCEXCL keeps other programs out, but not root; the lock keeps out every
@@ -212,7 +226,9 @@ std::unique_ptr<SerialConnection> TermiosSerial::open(const std::string& name,
     ::close(fd);
     return nullptr;
   }
-  return std::make_unique<TermiosConnection>(fd, settings);
+  struct stat opened {};
+  const dev_t device = ::fstat(fd, &opened) == 0 ? opened.st_rdev : 0;
+  return std::make_unique<TermiosConnection>(fd, settings, held_, device);
 }
 
 std::vector<std::string> TermiosSerial::extra_port_names() {

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <sys/types.h>
+
+#include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 
@@ -22,6 +26,9 @@ class TermiosSerial final : public Serial {
   std::optional<std::string> device_path(const std::string& name) const;
 
   std::string dev_dir_;
+  // The devices this process holds open; shared with the connections, which
+  // may outlive this object.
+  std::shared_ptr<std::set<dev_t>> held_ = std::make_shared<std::set<dev_t>>();
 };
 
 }  // namespace morsello::platform::linux_backend

@@ -211,6 +211,7 @@ void MiniaudioAudio::play_for(std::vector<float> samples, int ms) {
 }
 
 void AudioBeeper::beep(int hz, int ms) {
+  if (before_wait_) before_wait_();
   if (hz <= 0 || ms <= 0 || !audio_.start()) return;
   const int n = kRate / hz;
   if (n < 2) return;  // above half the sample rate nothing can sound

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -38,11 +39,15 @@ class MiniaudioAudio final : public Audio {
 // The beep, sounded through the same output; silent when it cannot start.
 class AudioBeeper final : public Beeper {
  public:
-  explicit AudioBeeper(MiniaudioAudio& audio) : audio_(audio) {}
+  // `before_wait` runs as the beep begins: the screen's chance to show what
+  // changed just before it (a beep blocks like any wait).
+  explicit AudioBeeper(MiniaudioAudio& audio, std::function<void()> before_wait = {})
+      : audio_(audio), before_wait_(std::move(before_wait)) {}
   void beep(int hz, int ms) override;
 
  private:
   MiniaudioAudio& audio_;
+  std::function<void()> before_wait_;
 };
 
 }  // namespace morsello::platform::sound
