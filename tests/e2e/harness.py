@@ -24,6 +24,35 @@ from xtools import OtherWindow, X, is_face_grey  # noqa: F401
 
 SETTINGS = "taktell.cnf"
 MAIN_TITLE = "^Morsello version 005 {90}$"  # as a regular expression for xdotool
+SCREEN_W, SCREEN_H = 1920, 1080  # the private X server's screen
+
+
+def spawn_logged(procs, what, args, log_path, cwd, env, pass_fds=(), stdout=None):
+    """Starts a process in its own session, its output (only its stderr when
+    `stdout` is given) in `log_path`, and adds it to `procs` to be stopped."""
+    log = open(log_path, "w")
+    proc = subprocess.Popen(args, cwd=cwd, env=env, stdin=subprocess.DEVNULL,
+                            stdout=stdout or log, stderr=log if stdout else subprocess.STDOUT,
+                            pass_fds=pass_fds, start_new_session=True)
+    log.close()
+    procs.append((what, proc))
+    return proc
+
+
+def start_xvfb(spawn):
+    """Starts Xvfb on a free display through `spawn` (a session's, logging to
+    xvfb.log) and returns the display's name once the server listens."""
+    read_fd, write_fd = os.pipe()
+    try:
+        spawn("Xvfb", ["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
+                       "%dx%dx24" % (SCREEN_W, SCREEN_H), "-dpi", "96", "-nolisten", "tcp",
+                       "-noreset"], "xvfb.log", pass_fds=(write_fd,))
+    finally:
+        os.close(write_fd)
+    with os.fdopen(read_fd) as pipe:
+        number = pipe.readline().strip()  # Xvfb writes it once it listens
+    check(number.isdigit(), "Xvfb did not report a display; see xvfb.log")
+    return ":" + number
 
 
 def program_path():
@@ -99,7 +128,36 @@ class Program:
         self.x.xdotool("type", "--delay", "20", text)
 
 
-class Session:
+class SessionBase:
+    """What the Linux and the Wine session share: a context manager that starts
+    its services in `_start` and stops them in `close`, on failure too, and
+    the settings file in its working directory `workdir`."""
+
+    def __enter__(self):
+        try:
+            self._start()
+        except BaseException:
+            self.close()
+            raise
+        return self
+
+    def __exit__(self, kind, value, tb):
+        self.passed = kind is None
+        self.close()
+        return False
+
+    def settings_path(self):
+        return os.path.join(self.workdir, SETTINGS)
+
+    def read_settings(self):
+        try:
+            with open(self.settings_path(), "rb") as f:
+                return f.read()
+        except FileNotFoundError:
+            return None
+
+
+class Session(SessionBase):
     """A private X server (and window manager) for one test; a context manager."""
 
     def __init__(self, name, window_manager=False):
@@ -115,42 +173,17 @@ class Session:
         self.x = None
         self.passed = False
 
-    def __enter__(self):
-        try:
-            self._start_x()
-            if self.window_manager:
-                self._start_window_manager()
-        except BaseException:
-            self.close()
-            raise
-        return self
+    def _start(self):
+        self._start_x()
+        if self.window_manager:
+            self._start_window_manager()
 
-    def __exit__(self, kind, value, tb):
-        self.passed = kind is None
-        self.close()
-        return False
-
-    def _spawn(self, what, args, log_name, cwd=None, env=None, pass_fds=()):
-        log = open(os.path.join(self.artifacts, log_name), "w")
-        proc = subprocess.Popen(args, cwd=cwd or self.home, env=env or self.env,
-                                stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT,
-                                pass_fds=pass_fds, start_new_session=True)
-        log.close()
-        self.procs.append((what, proc))
-        return proc
+    def _spawn(self, what, args, log_name, cwd=None, env=None, pass_fds=(), stdout=None):
+        return spawn_logged(self.procs, what, args, os.path.join(self.artifacts, log_name),
+                            cwd or self.home, env or self.env, pass_fds, stdout)
 
     def _start_x(self):
-        read_fd, write_fd = os.pipe()
-        try:
-            self._spawn("Xvfb", ["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
-                                 "1920x1080x24", "-dpi", "96", "-nolisten", "tcp", "-noreset"],
-                        "xvfb.log", pass_fds=(write_fd,))
-        finally:
-            os.close(write_fd)
-        with os.fdopen(read_fd) as pipe:
-            number = pipe.readline().strip()  # Xvfb writes it once it listens
-        check(number.isdigit(), "Xvfb did not report a display; see xvfb.log")
-        self.env["DISPLAY"] = ":" + number
+        self.env["DISPLAY"] = start_xvfb(self._spawn)
         self.x = X(self.env["DISPLAY"], self.env)
 
     def _start_window_manager(self):
@@ -179,16 +212,6 @@ class Session:
         window = OtherWindow(self.x)
         self.windows.append(window)
         return window
-
-    def settings_path(self):
-        return os.path.join(self.workdir, SETTINGS)
-
-    def read_settings(self):
-        try:
-            with open(self.settings_path(), "rb") as f:
-                return f.read()
-        except FileNotFoundError:
-            return None
 
     def close(self):
         for window in self.windows:

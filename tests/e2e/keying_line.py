@@ -7,11 +7,10 @@ that key edges can be compared with their nominal times.
 """
 
 import os
-import select
 import threading
-import time
 
 from conditions import check, wait_for
+from fd_reader import FdReader
 
 
 class KeyingLine:
@@ -28,29 +27,12 @@ class KeyingLine:
         self._fd = os.open(self.peer, os.O_RDONLY | os.O_NOCTTY | os.O_NONBLOCK)
         self._events = []  # (monotonic ns, byte value)
         self._lock = threading.Lock()
-        self._stop = threading.Event()
-        self._thread = threading.Thread(target=self._read, daemon=True)
-        self._thread.start()
+        self._reader = FdReader(self._fd, self._take, 256, priority=-15)
         session.cleanups.append(self.close)
 
-    def _read(self):
-        try:
-            os.setpriority(os.PRIO_PROCESS, threading.get_native_id(), -15)
-        except OSError:
-            pass
-        while not self._stop.is_set():
-            ready, _, _ = select.select([self._fd], [], [], 0.05)
-            if not ready:
-                continue
-            t = time.monotonic_ns()
-            try:
-                data = os.read(self._fd, 256)
-            except BlockingIOError:
-                continue
-            except OSError:  # the other side went away
-                return
-            with self._lock:
-                self._events.extend((t, b) for b in data)
+    def _take(self, t, data):
+        with self._lock:
+            self._events.extend((t, b) for b in data)
 
     def events(self):
         """Every byte so far as (monotonic ns, byte)."""
@@ -71,8 +53,7 @@ class KeyingLine:
 
     def close(self):
         if self._fd is not None:
-            self._stop.set()
-            self._thread.join(2)
+            self._reader.close()
             os.close(self._fd)
             self._fd = None
 

@@ -1,13 +1,16 @@
-"""The main window as the run tests drive it: where its buttons are, a
-settings file written before the start, and the one sign that the main loop
-is running again after an action (its clock label changes).
+"""The main window as the tests on both platforms drive it: where its controls
+are, its colours, the default settings file, a settings file written before
+the start, and the one sign that the main loop is running again after an
+action (its clock label changes).
 """
 
 import time
 
 import harness as h
 
-# Client coordinates of the buttons (their position plus a few pixels inside).
+CLIENT_W, CLIENT_H = 1280, 800  # the main window's client area
+
+# Client coordinates of the controls (their position plus a few pixels inside).
 SAVE_BUTTON = (170, 710)
 TEST_BUTTON = (300, 710)
 COUNTED_BUTTON = (430, 710)
@@ -16,8 +19,23 @@ INFO_BUTTON = (690, 710)
 QUIT_BUTTON = (1080, 710)
 FIND_PORTS_BUTTON = (455, 260)
 PORT_FIELD = (330, 260)
+TONE_FIELD = (330, 290)
+TEXT_FIELD = (600, 350)
+START_FIELD = (330, 560)
 FETCH_TIME_BUTTON = (505, 560)
 CLOCK_LABEL = (950, 30, 300, 40)
+CLOSE_INFO_BUTTON = (300, 560)  # client coordinates in the information window
+
+WHITE = (255, 255, 255)  # the main window's background, and the edit fields'
+LIGHT_BLUE = (173, 216, 230)  # the information window's background
+BANNER_BLUE = (100, 100, 255)
+HINT_GREY = (100, 100, 100)
+
+# The settings file a first start writes, in its order.
+DEFAULTS = [("TK001", "800"), ("TK002", "50"), ("TK003", "TEST DE N0CALL ="), ("TK004", "4000"),
+            ("TK005", "2000"), ("TK006", "73"), ("TK007", "1000"), ("TK008", "COM1"),
+            ("TK009", "2025-11-27 15:21"), ("TK010", "2025-11-30 09:30")]
+DEFAULT_FILE = b"".join(h.settings_line(k, v) for k, v in DEFAULTS)
 
 ESCAPE_HOLD_S = 0.3  # longer than the 250 ms between two keyboard examinations
 
@@ -25,9 +43,7 @@ ESCAPE_HOLD_S = 0.3  # longer than the 250 ms between two keyboard examinations
 def settings(port, **values):
     """The ten settings for a run: a quiet tone-only default with no carrier
     and no pauses, keying on `port`; keyword arguments TK001=... override."""
-    base = {"TK001": "800", "TK002": "50", "TK003": "E", "TK004": "0", "TK005": "0",
-            "TK006": "1", "TK007": "0", "TK008": port, "TK009": "2025-11-27 15:21",
-            "TK010": "2025-11-30 09:30"}
+    base = dict(DEFAULTS, TK003="E", TK004="0", TK005="0", TK006="1", TK007="0", TK008=port)
     base.update(values)
     return b"".join(h.settings_line(k, base[k]) for k in sorted(base))
 
@@ -63,8 +79,10 @@ def wait_clock_changes(program, count, wid=None):
                                  "clock change %d of %d" % (n + 1, count), timeout=3)
 
 
-def focus(program, wid=None):
-    program.x.xdotool("windowfocus", "--sync", wid or program.wid)
+def focus(program, wid=None, window_manager=False):
+    """The input focus to the window; with a window manager, as its active one."""
+    program.x.xdotool("windowactivate" if window_manager else "windowfocus", "--sync",
+                      wid or program.wid)
 
 
 def hold_escape(program):

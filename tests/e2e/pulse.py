@@ -15,12 +15,11 @@ fed through sox at its 22050 Hz input rate) and cut into tone bursts.
 import array
 import os
 import re
-import select
 import subprocess
 import threading
-import time
 
 from conditions import check, wait_for
+from fd_reader import FdReader
 
 RATE = 48000
 # The sink mixes one stream at full volume without dither: silence is exact
@@ -50,9 +49,7 @@ class PulseServer:
         self._marks = []  # (monotonic ns, samples received by then)
         self._samples = 0
         self._lock = threading.Lock()
-        self._stop = threading.Event()
-        self._thread = threading.Thread(target=self._read, daemon=True)
-        self._thread.start()
+        self._reader = FdReader(self._fd, self._take, 1 << 16)
         session.cleanups.append(self.close)
 
         session._spawn("pulseaudio", [
@@ -70,23 +67,11 @@ class PulseServer:
     def _pactl(self, *args):
         return subprocess.run(["pactl", *args], env=self.env, capture_output=True, timeout=5)
 
-    def _read(self):
-        while not self._stop.is_set():
-            ready, _, _ = select.select([self._fd], [], [], 0.05)
-            if not ready:
-                continue
-            t = time.monotonic_ns()
-            try:
-                data = os.read(self._fd, 1 << 16)
-            except BlockingIOError:
-                continue
-            if not data:  # no writer yet: the FIFO reads as at its end
-                time.sleep(0.005)
-                continue
-            self._out.write(data)
-            with self._lock:
-                self._samples += len(data) // 2
-                self._marks.append((t, self._samples))
+    def _take(self, t, data):
+        self._out.write(data)
+        with self._lock:
+            self._samples += len(data) // 2
+            self._marks.append((t, self._samples))
 
     def samples(self):
         with self._lock:
@@ -98,8 +83,7 @@ class PulseServer:
 
     def close(self):
         if self._fd is not None:
-            self._stop.set()
-            self._thread.join(2)
+            self._reader.close()
             os.close(self._fd)
             self._out.close()
             self._fd = None

@@ -21,8 +21,6 @@ import pulse  # noqa: E402
 from keying_line import KeyingLine, key_spans  # noqa: E402
 
 FOUND_TITLE = "^Hittade port $"
-LIGHT_BLUE = (173, 216, 230)
-CLOSE_INFO_BUTTON = (300, 560)  # client coordinates in the information window
 
 
 # ---------------------------------------------------------------- port discovery
@@ -183,7 +181,7 @@ def information_window():
         h.check((w, hgt) == (600, 600), "information window %dx%d" % (w, hgt))
         h.check((x, y) == ((1920 - 600) // 2, (1080 - 600) // 2), "not centred: %d,%d" % (x, y))
         h.check(s.x.geometry(main)[4] == "IsViewable", "the main window is gone behind it")
-        h.wait_for(lambda: s.x.capture(info).rgb(5, 5) == LIGHT_BLUE,
+        h.wait_for(lambda: s.x.capture(info).rgb(5, 5) == f.LIGHT_BLUE,
                    "the information window to be painted")
         # The clock label keeps running, so the window's own loop is going
         # round; once it has changed, the labels are on screen too.
@@ -192,7 +190,7 @@ def information_window():
         img = s.x.screenshot(info, path)
         # Outside the labels (x 40 to 590), which show the dialog face.
         for point in ((5, 5), (594, 594), (20, 120), (300, 330), (595, 120), (300, 500)):
-            h.check(img.rgb(*point) == LIGHT_BLUE, "background at %s is %s" %
+            h.check(img.rgb(*point) == f.LIGHT_BLUE, "background at %s is %s" %
                     (point, img.rgb(*point)))
         title = [img.rgb(i, j) for i in range(230, 530) for j in range(30, 60)]
         h.check(any(b > r + 60 and b > g + 60 for r, g, b in title), "no blue title text")
@@ -213,7 +211,7 @@ def information_window():
         h.check(info in s.x.find_windows(program.pid, h.MAIN_TITLE),
                 "the close box or Escape closed the information window")
 
-        program.click(*CLOSE_INFO_BUTTON, wid=info)
+        program.click(*f.CLOSE_INFO_BUTTON, wid=info)
         h.wait_for(lambda: info not in s.x.find_windows(program.pid, h.MAIN_TITLE),
                    "the information window to close")
         program.wait_window(other_than=main)

@@ -18,30 +18,9 @@ import time
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness as h  # noqa: E402
-
-# Client coordinates of the form (widget position plus a few pixels inside).
-PORT_FIELD = (330, 260)
-TONE_FIELD = (330, 290)
-TEXT_FIELD = (600, 350)
-START_FIELD = (330, 560)
-SAVE_BUTTON = (170, 710)
-FETCH_TIME_BUTTON = (505, 560)
-CLOCK_LABEL = (950, 30, 300, 40)
-
-DEFAULTS = [("TK001", "800"), ("TK002", "50"), ("TK003", "TEST DE N0CALL ="), ("TK004", "4000"),
-            ("TK005", "2000"), ("TK006", "73"), ("TK007", "1000"), ("TK008", "COM1"),
-            ("TK009", "2025-11-27 15:21"), ("TK010", "2025-11-30 09:30")]
-DEFAULT_FILE = b"".join(h.settings_line(k, v) for k, v in DEFAULTS)
-
-ESCAPE_HOLD_S = 0.3  # longer than the 250 ms between two keyboard examinations
-
-
-def started(session):
-    """The program, its main window shown and painted."""
-    program = session.launch()
-    program.wait_window()
-    program.wait_drawn()
-    return program
+from mainform import (CLIENT_H, CLIENT_W, DEFAULT_FILE, DEFAULTS, FETCH_TIME_BUTTON,  # noqa: E402
+                      PORT_FIELD, SAVE_BUTTON, START_FIELD, TEXT_FIELD, TONE_FIELD, WHITE,
+                      focus, hold_escape, started, wait_clock_changes)
 
 
 def edit_field(program, point, text):
@@ -58,33 +37,6 @@ def save_and_wait(session, program):
     program.wait_window(other_than=old)
     program.wait_drawn()
     return session.read_settings()
-
-
-def hold_escape(program):
-    program.x.xdotool("keydown", "Escape")
-    time.sleep(ESCAPE_HOLD_S)  # the length of the key press, not a wait for a result
-    program.x.xdotool("keyup", "Escape")
-
-
-def clock_pixels(program):
-    h.check(program.alive(), "the program ended (exit code %s)" % program.proc.returncode)
-    img = program.x.capture(program.wid)
-    x, y, w, hgt = CLOCK_LABEL
-    return tuple(img.rgb(x + i, y + j) for j in range(0, hgt, 2) for i in range(0, w, 2))
-
-
-def wait_clock_changes(program, count):
-    """Waits until the clock label has changed `count` times: the main loop has
-    gone round for a second or more, examining the keyboard at every pass."""
-    seen = clock_pixels(program)
-    for n in range(count):
-        seen = h.wait_for_change(lambda: clock_pixels(program), seen,
-                                 "clock change %d of %d" % (n + 1, count), timeout=3)
-
-
-def focus(program, wid=None, window_manager=False):
-    program.x.xdotool("windowactivate" if window_manager else "windowfocus", "--sync",
-                      wid or program.wid)
 
 
 # ---------------------------------------------------------------- cases
@@ -128,8 +80,8 @@ def first_start():
                 (content, DEFAULT_FILE))
         h.check(len(content) == 181, "default file has %d bytes" % len(content))
         x, y, w, hgt, state = s.x.geometry(program.wid)
-        h.check((w, hgt) == (1280, 800), "client area %dx%d" % (w, hgt))
-        h.check((x, y) == ((1920 - 1280) // 2, (1080 - 800) // 2),
+        h.check((w, hgt) == (CLIENT_W, CLIENT_H), "client area %dx%d" % (w, hgt))
+        h.check((x, y) == ((h.SCREEN_W - CLIENT_W) // 2, (h.SCREEN_H - CLIENT_H) // 2),
                 "not centred without a frame: %d,%d" % (x, y))
         report = "window mapped after %.0f ms, painted after %.0f ms" % (mapped * 1000,
                                                                          painted * 1000)
@@ -231,7 +183,7 @@ def message_boxes_when_settings_locked():
                 _, _, w, hgt, _ = s.x.geometry(box)
                 if n == 0:
                     img = s.x.screenshot(box, os.path.join(s.artifacts, "message-box.png"))
-                    h.check(img.rgb(3, 3) != (255, 255, 255), "box without the dialog face")
+                    h.check(img.rgb(3, 3) != WHITE, "box without the dialog face")
                 program.x.xdotool("mousemove", "--window", box, 5, 5)
                 # Every way out closes it: OK, Enter, Escape, the close box.
                 way = n % 4
@@ -339,8 +291,8 @@ def frame_with_window_manager():
             left, right, top, bottom = (int(v) for v in extents.split("=")[1].split(","))
             x, y, w, hgt, _ = s.x.geometry(program.wid)
             outer = (x - left, y - top, w + left + right, hgt + top + bottom)
-            want = ((1920 - outer[2]) // 2, (1080 - outer[3]) // 2)
-            return outer[:2] == want and (w, hgt) == (1280, 800)
+            want = ((h.SCREEN_W - outer[2]) // 2, (h.SCREEN_H - outer[3]) // 2)
+            return outer[:2] == want and (w, hgt) == (CLIENT_W, CLIENT_H)
 
         h.wait_for(centred_with_frame, "the framed window centred on the screen")
         actions = s.x.prop(program.wid, "_NET_WM_ALLOWED_ACTIONS")
@@ -365,14 +317,13 @@ def screenshot():
         wait_clock_changes(program, 1)  # the clock label is on screen too
         path = os.path.join(s.artifacts, "screenshot-main.png")
         img = s.x.screenshot(program.wid, path)
-        white = (255, 255, 255)
         for point in ((3, 3), (1276, 796), (60, 400), (700, 250)):
-            h.check(img.rgb(*point) == white, "background at %s is %s" % (point, img.rgb(*point)))
+            h.check(img.rgb(*point) == WHITE, "background at %s is %s" % (point, img.rgb(*point)))
         for point in ((122, 252), (122, 592), (318, 268)):  # caption labels: dialog face
             h.check(h.is_face_grey(img.rgb(*point)),
                     "caption at %s is %s" % (point, img.rgb(*point)))
         for point in ((365, 262), (1210, 352), (410, 592)):  # inside the edit fields
-            h.check(img.rgb(*point) == white, "field at %s is %s" % (point, img.rgb(*point)))
+            h.check(img.rgb(*point) == WHITE, "field at %s is %s" % (point, img.rgb(*point)))
         banner = [img.rgb(x, y) for x in range(400, 700) for y in range(32, 58)]
         h.check(any(b > r + 60 and b > g + 60 for r, g, b in banner), "no blue banner text")
         captions = [img.rgb(x, y) for x in range(120, 200) for y in range(282, 298)]

@@ -19,29 +19,21 @@ import time
 from wine_harness import (CLIENT_H, CLIENT_W, WINE_TIMEOUT, Failure, WineSession, check,
                           com1_link, wait_for)
 import harness
+from mainform import (BANNER_BLUE, CLOSE_INFO_BUTTON, DEFAULT_FILE, DEFAULTS, FETCH_TIME_BUTTON,
+                      HINT_GREY, INFO_BUTTON, LIGHT_BLUE, SAVE_BUTTON, TEST_BUTTON, WHITE)
 
-DEFAULTS = ["800", "50", "TEST DE N0CALL =", "4000", "2000", "73", "1000", "COM1",
-            "2025-11-27 15:21", "2025-11-30 09:30"]
-SCREEN_W, SCREEN_H = 1920, 1080
+# The defaults' ten values, TK001 first.
+DEFAULT_VALUES = [value for _, value in DEFAULTS]
 
-# Client positions of the form (centres of the controls).
+# Wine's cases click the port field at its centre (the field spans 320 to 370);
+# any point inside it takes the focus alike.
 PORT_FIELD = (345, 260)
-SAVE_BUTTON = (170, 710)
-FETCH_TIME_BUTTON = (505, 560)
-TEST_BUTTON = (300, 710)
-INFO_BUTTON = (690, 710)
-CLOSE_INFO_BUTTON = (300, 560)
-
-WHITE = (255, 255, 255)
-LIGHT_BLUE = (173, 216, 230)
-BANNER_BLUE = (100, 100, 255)
-HINT_GREY = (100, 100, 100)
 
 
 def run_settings(u, text):
     """The defaults with element length `u` and message `text`, no carrier
     and no pauses: a run is the text's elements alone."""
-    values = list(DEFAULTS)
+    values = list(DEFAULT_VALUES)
     values[1], values[2] = str(u), text
     values[3] = values[4] = values[6] = "0"
     return values
@@ -49,10 +41,6 @@ def run_settings(u, text):
 
 def settings_bytes(values):
     return b"".join(harness.settings_line("TK%03d" % (i + 1), v) for i, v in enumerate(values))
-
-
-def is_face(rgb):
-    return rgb[0] == rgb[1] == rgb[2] and 150 <= rgb[0] < 255
 
 
 def wait_form(session, window):
@@ -68,8 +56,8 @@ def wait_form(session, window):
 
 def check_centred(window):
     # No taskbar under Xvfb: the work area is the whole screen.
-    cx = (SCREEN_W - window.width) // 2
-    cy = (SCREEN_H - window.height) // 2
+    cx = (harness.SCREEN_W - window.width) // 2
+    cy = (harness.SCREEN_H - window.height) // 2
     check(abs(window.left - cx) <= 1 and abs(window.top - cy) <= 1,
           "window at %d,%d, %dx%d: not centred (expected %d,%d)" %
           (window.left, window.top, window.width, window.height, cx, cy))
@@ -103,7 +91,7 @@ def case_first_start_and_save():
         p = s.launch()
         main = p.wait_window(timeout=WINE_TIMEOUT)
         wait_form(s, main)
-        check(s.read_settings() == settings_bytes(DEFAULTS),
+        check(s.read_settings() == DEFAULT_FILE,
               "first start wrote %r" % s.read_settings())
         check(len(s.read_settings()) == 181, "the defaults are not 181 bytes")
 
@@ -115,7 +103,7 @@ def case_first_start_and_save():
         p.key("Tab", "Tab")
         p.type("hej 5")
         main.click(*SAVE_BUTTON)
-        saved = list(DEFAULTS)
+        saved = list(DEFAULT_VALUES)
         saved[0], saved[2] = "555", "HEJ 5"
         rebuilt = p.wait_window(other_than={main.wid})
         wait_for(lambda: s.read_settings() == settings_bytes(saved),
@@ -145,7 +133,7 @@ def case_first_start_and_save():
 
 def case_settings_round_trip():
     with WineSession("windows_round_trip") as s:
-        values = list(DEFAULTS)
+        values = list(DEFAULT_VALUES)
         values[2] = "hej då"  # an upper-case field shows what the file holds
         values[3] = "  åäö ÅÄÖ  "  # letters beyond ASCII, spaces at both ends
         values[7] = "com1"
@@ -393,7 +381,8 @@ def case_information_and_escape():
               "the banner text is not RGB(100,100,255)")
         check(pixels_in(main, image, (120, 140, 600, 20), HINT_GREY) > 50,
               "the hint text is not RGB(100,100,100)")
-        check(is_face(main.client_pixel(image, 121, 141)), "a label's background is not the face")
+        check(harness.is_face_grey(main.client_pixel(image, 121, 141)),
+              "a label's background is not the face")
 
         main.click(*INFO_BUTTON)
         info = p.wait_window(600, 600, other_than={main.wid})

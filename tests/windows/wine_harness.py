@@ -11,7 +11,9 @@ is stopped by its PID; the Wine processes that the program's start brings up
 (wineserver and Wine's own services) end by themselves once the program has
 ended, and the case waits for that with `wineserver -w`.
 
-The X tools, waits and checks come from the Linux end-to-end harness.
+The X tools, waits and checks, the start of Xvfb and of logged processes, and
+the session's context manager come from the Linux end-to-end harness; the
+form's positions, colours and default settings from its mainform module.
 """
 
 import os
@@ -24,9 +26,9 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 import harness  # noqa: E402  (the path is set just above)
 from harness import Failure, check, stop, wait_for  # noqa: E402,F401
+from mainform import CLIENT_H, CLIENT_W  # noqa: E402,F401
 
 TITLE_REGEX = "^Morsello version 005"
-CLIENT_W, CLIENT_H = 1280, 800
 WINE_TIMEOUT = 60.0  # making a prefix, or Wine's first start in it
 
 
@@ -201,7 +203,7 @@ class WineProgram:
         self.x.xdotool("keyup", "Escape")
 
 
-class WineSession:
+class WineSession(harness.SessionBase):
     """A private X server and working directory for one case; a context manager."""
 
     def __init__(self, name):
@@ -214,58 +216,24 @@ class WineSession:
         self.x = None
         self.passed = False
 
-    def __enter__(self):
-        try:
-            ensure_prefix()
-            self._start_x()
-        except BaseException:
-            self.close()
-            raise
-        return self
-
-    def __exit__(self, kind, value, tb):
-        self.passed = kind is None
-        self.close()
-        return False
+    def _start(self):
+        ensure_prefix()
+        self._start_x()
 
     def spawn(self, what, args, log_name, cwd=None, pass_fds=(), stdout=None):
-        log = open(os.path.join(self.artifacts, log_name), "w")
-        proc = subprocess.Popen(args, cwd=cwd or self.home, env=self.env or wine_env(),
-                                stdin=subprocess.DEVNULL, stdout=stdout or log,
-                                stderr=log if stdout else subprocess.STDOUT, pass_fds=pass_fds,
-                                start_new_session=True)
-        log.close()
-        self.procs.append((what, proc))
-        return proc
+        # Before the X server is up, Wine's environment without a display.
+        return harness.spawn_logged(self.procs, what, args,
+                                    os.path.join(self.artifacts, log_name), cwd or self.home,
+                                    self.env or wine_env(), pass_fds, stdout)
 
     def _start_x(self):
-        read_fd, write_fd = os.pipe()
-        try:
-            self.spawn("Xvfb", ["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
-                                "1920x1080x24", "-dpi", "96", "-nolisten", "tcp", "-noreset"],
-                       "xvfb.log", pass_fds=(write_fd,))
-        finally:
-            os.close(write_fd)
-        with os.fdopen(read_fd) as pipe:
-            number = pipe.readline().strip()
-        check(number.isdigit(), "Xvfb did not report a display; see xvfb.log")
-        self.env = wine_env(":" + number, self.home)
+        self.env = wine_env(harness.start_xvfb(self.spawn), self.home)
         self.x = harness.X(self.env["DISPLAY"], self.env)
 
     def launch(self):
         log_path = os.path.join(self.artifacts, "morsello.log")
         proc = self.spawn("morsello.exe", ["wine", exe_path()], "morsello.log", cwd=self.workdir)
         return WineProgram(proc, self.x, log_path)
-
-    def settings_path(self):
-        return os.path.join(self.workdir, harness.SETTINGS)
-
-    def read_settings(self):
-        try:
-            with open(self.settings_path(), "rb") as f:
-                return f.read()
-        except FileNotFoundError:
-            return None
 
     def write_settings(self, values):
         """A settings file with the ten values of `values` (TK001 first)."""
