@@ -1,6 +1,6 @@
 // The settings file's storage on Linux: exclusive opens, appends, and a
 // replace that never leaves a half-written or stray file behind.
-#include "platform/linux/files.h"
+#include "platform/posix/files.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -13,7 +13,7 @@
 #include <fstream>
 #include <iterator>
 
-namespace morsello::platform::linux_backend {
+namespace morsello::platform::posix {
 namespace {
 
 namespace fs = std::filesystem;
@@ -80,4 +80,4 @@ TEST_F(Files, AReadOnlyFileOrFolderRefusesTheReplaceAndKeepsTheOldFile) {
 }
 
 }  // namespace
-}  // namespace morsello::platform::linux_backend
+}  // namespace morsello::platform::posix

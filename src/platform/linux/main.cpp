@@ -5,7 +5,7 @@
 
 #include "core/shell/shell.h"
 #include "platform/linux/clock.h"
-#include "platform/linux/files.h"
+#include "platform/posix/files.h"
 #include "platform/linux/gui.h"
 #include "platform/linux/keyboard.h"
 #include "platform/linux/quiet_sound_libraries.h"
@@ -29,7 +29,7 @@ int main() {
   morsello::platform::sound::AudioBeeper beeper(audio, repaint);
   LinuxClock clock;
   clock.set_before_wait(repaint);
-  PosixFiles files;
+  morsello::platform::posix::PosixFiles files;
   morsello::platform::Platform platform{gui, keyboard, serial, audio, clock, beeper, files};
   return morsello::run_program(platform);
 }

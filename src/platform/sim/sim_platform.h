@@ -14,7 +14,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/linux/files.h"
 #include "platform/platform.h"
 
 namespace morsello::sim {

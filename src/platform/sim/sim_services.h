@@ -2,6 +2,7 @@
 // over SimPlatform, which holds all state and the record.
 #pragma once
 
+#include "platform/posix/files.h"
 #include "platform/sim/sim_platform.h"
 
 namespace morsello::sim {
@@ -90,7 +91,7 @@ class SimPlatform::SimFiles final : public platform::Files {
 
  private:
   SimPlatform& s_;
-  platform::linux_backend::PosixFiles real_;
+  platform::posix::PosixFiles real_;
 };
 
 }  // namespace morsello::sim
